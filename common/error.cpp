@@ -1,0 +1,37 @@
+#include "common/error.h"
+
+namespace ortholay {
+
+InvalidIntegerError::InvalidIntegerError(const std::string& text)
+    : Error("'" + text + "' is not a valid integer value") {}
+
+InvalidFloatError::InvalidFloatError(const std::string& text)
+    : Error("'" + text + "' is not a valid floating point value") {}
+
+ListIndexError::ListIndexError(int index)
+    : Error("List index out of bounds (" + std::to_string(index) + ")") {}
+
+FileOpenError::FileOpenError(const std::string& path) : Error("Cannot open file " + path) {}
+
+FileCreateError::FileCreateError(const std::string& path) : Error("Cannot create file " + path) {}
+
+StreamWriteError::StreamWriteError() : Error("Stream write error") {}
+
+JpegError::JpegError(int code) : Error("JPEG error #" + std::to_string(code)), code_(code) {}
+
+DivisionByZeroError::DivisionByZeroError() : Error("Division by zero") {}
+
+OutOfMemoryError::OutOfMemoryError() : Error("Out of memory") {}
+
+OutOfResourcesError::OutOfResourcesError() : Error("Out of system resources") {}
+
+SilentAbort::SilentAbort() : Error("Operation aborted") {}
+
+std::string MessageForDisplay(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
+        return message + ".";
+    }
+    return message;
+}
+
+}  // namespace ortholay

@@ -1,0 +1,127 @@
+#include "common/file_io.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/error.h"
+
+namespace ortholay {
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string TemporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned long> counter{0};
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter.fetch_add(1)) + ".part";
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        throw FileOpenError(path);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        throw FileOpenError(path);
+    }
+    std::vector<std::uint8_t> bytes;
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    }
+    std::uint8_t buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileOpenError(path);
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
+
+std::string StageFile(const std::string& path, const void* data, std::size_t size) {
+    const std::string staged = TemporaryNameFor(path);
+    FileDescriptor fd(::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        throw FileCreateError(path);
+    }
+    const bool written = WriteAll(fd.get(), data, size);
+    const bool closed = ::close(fd.release()) == 0;
+    if (!written || !closed) {
+        ::unlink(staged.c_str());
+        throw StreamWriteError();
+    }
+    return staged;
+}
+
+void CommitStagedFile(const std::string& stagedPath, const std::string& path) {
+    if (std::rename(stagedPath.c_str(), path.c_str()) != 0) {
+        ::unlink(stagedPath.c_str());
+        throw FileCreateError(path);
+    }
+}
+
+void DiscardStagedFile(const std::string& stagedPath) {
+    ::unlink(stagedPath.c_str());
+}
+
+void WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
+    CommitStagedFile(StageFile(path, data, size), path);
+}
+
+}  // namespace ortholay
