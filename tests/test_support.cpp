@@ -1,0 +1,177 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <jpeglib.h>
+
+namespace ortholay::testing {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "ortholay-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::names() const {
+    std::vector<std::string> out;
+    for (const auto& entry : fs::directory_iterator(path_)) {
+        out.push_back(entry.path().filename().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void WriteText(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f << bytes;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    const std::string s = ReadText(path);
+    return {s.begin(), s.end()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> TestPattern(int width, int height) {
+    std::vector<std::uint8_t> p(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* px = &p[(static_cast<std::size_t>(y) * width + x) * 3];
+            px[0] = static_cast<std::uint8_t>((x * 255) / (width > 1 ? width - 1 : 1));
+            px[1] = static_cast<std::uint8_t>((y * 255) / (height > 1 ? height - 1 : 1));
+            px[2] = static_cast<std::uint8_t>(((x / 16 + y / 16) % 2) ? 200 : 40);
+        }
+    }
+    return p;
+}
+
+std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pixels, int width,
+                                            int height, JpegKind kind, int quality) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    const int components = kind == JpegKind::Grayscale ? 1 : 3;
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (kind == JpegKind::Progressive) {
+        jpeg_simple_progression(&cinfo);
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<std::uint8_t> row;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::size_t y = cinfo.next_scanline;
+        JSAMPROW r;
+        if (components == 1 && pixels.size() == static_cast<std::size_t>(width) * height * 3) {
+            row.resize(static_cast<std::size_t>(width));
+            for (int x = 0; x < width; ++x) {
+                row[static_cast<std::size_t>(x)] = pixels[(y * width + x) * 3 + 1];
+            }
+            r = row.data();
+        } else {
+            r = const_cast<JSAMPROW>(pixels.data() + y * width * components);
+        }
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<std::uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+std::vector<std::uint8_t> DecodeFixtureJpeg(const std::vector<std::uint8_t>& jpeg, int* width,
+                                            int* height, int* components, bool* progressive) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    if (components != nullptr) {
+        *components = cinfo.num_components;
+    }
+    if (progressive != nullptr) {
+        *progressive = jpeg_has_multiple_scans(&cinfo) != 0;
+    }
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    *width = static_cast<int>(cinfo.output_width);
+    *height = static_cast<int>(cinfo.output_height);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(*width) * *height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW r = pixels.data() + static_cast<std::size_t>(cinfo.output_scanline) * *width * 3;
+        jpeg_read_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return pixels;
+}
+
+void WritePhoto(const std::string& folder, const std::string& name, int width, int height,
+                JpegKind kind, const std::string& worldFile) {
+    WriteBytes(folder + "/" + name + ".jpg",
+               EncodeFixtureJpeg(TestPattern(width, height), width, height, kind));
+    WriteText(folder + "/" + name + ".jgw", worldFile);
+}
+
+int RunCli(const std::vector<std::string>& args, std::string* out, std::string* err) {
+    ScratchDir capture;
+    std::string command = "'" ORTHOLAY_CLI "'";
+    for (const std::string& a : args) {
+        std::string quoted = "'";
+        for (const char c : a) {
+            if (c == '\'') {
+                quoted += "'\\''";
+            } else {
+                quoted += c;
+            }
+        }
+        command += " " + quoted + "'";
+    }
+    command += " > '" + capture.file("out") + "' 2> '" + capture.file("err") + "' < /dev/null";
+    const int status = std::system(command.c_str());
+    if (out != nullptr) {
+        *out = ReadText(capture.file("out"));
+    }
+    if (err != nullptr) {
+        *err = ReadText(capture.file("err"));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace ortholay::testing
