@@ -1,7 +1,14 @@
 #include "app/conversion_run.h"
 
+#include <algorithm>
+#include <exception>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <thread>
+
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
 
 #include "app/publish.h"
 #include "common/error.h"
@@ -88,6 +95,143 @@ std::int32_t ParseCutSize(const std::string& text) {
     return static_cast<std::int32_t>(value);
 }
 
+namespace {
+
+// Everything of one ticked entry up to its decode: paths, href, cut sizes,
+// world file and photograph header, in the order that fixes which failure
+// is reported first.
+struct PreparedEntry {
+    PublishRequest request;
+    GeoreferencedPhoto photo;
+};
+
+PreparedEntry PrepareEntry(const RunSettings& settings, const RunEntry& entry, int threads,
+                           const RunObserver& observer) {
+    PreparedEntry prepared;
+    PublishRequest& request = prepared.request;
+    request.paths = DerivePhotoPaths(settings.folder, entry.name);
+    request.href = settings.hrefPrefix + request.paths.baseName + ".jpg";
+    // Both cut sizes are parsed for every ticked entry, whatever the cut
+    // option, the height first.
+    request.cutHeight = ParseCutSize(settings.cutHeightText);
+    request.cutWidth = ParseCutSize(settings.cutWidthText);
+    request.cutOption = settings.cutOption;
+    request.convertOption = settings.convertOption;
+    request.jobs = threads;
+    request.cancel = observer.cancel;
+    prepared.photo = ReadGeoreferencedPhoto(request.paths);
+    return prepared;
+}
+
+int ProgressAfter(std::size_t index, std::size_t count) {
+    return static_cast<int>((static_cast<std::int64_t>(index) * 100 + 100) /
+                            static_cast<std::int64_t>(count));
+}
+
+// One entry after the other; with the cut option each photograph's tiles
+// are still encoded on all threads (PublishPhoto).
+void RunEntriesInTurn(const RunSettings& settings, int threads, const RunObserver& observer,
+                      KmlLines& kml, const std::function<void(int)>& setProgress) {
+    const std::size_t n = settings.entries.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const RunEntry& entry = settings.entries[i];
+        if (entry.ticked) {
+            CheckCancel(observer);
+            if (observer.entryStarted) {
+                observer.entryStarted(i, entry.name);
+            }
+            const PreparedEntry prepared = PrepareEntry(settings, entry, threads, observer);
+            PublishPhoto(prepared.request, prepared.photo, kml);
+        }
+        setProgress(ProgressAfter(i, n));
+    }
+}
+
+// Without tiles, publishing a photograph is decoding it and adding one
+// overlay, and photographs are independent: they are read in list order,
+// decoded on all threads at once, and their results taken back in list
+// order. A failure is held by its entry until the entries before it are
+// done, so the one reported is the first in the list, and the progress
+// stands where it would have stopped.
+void RunWholeImagePipeline(const RunSettings& settings, int threads, const RunObserver& observer,
+                           KmlLines& kml, const std::function<void(int)>& setProgress) {
+    struct Token {
+        std::size_t index = 0;
+        bool ticked = false;
+        std::unique_ptr<PreparedEntry> prepared;
+        KmlLines lines;
+        std::exception_ptr failure;
+    };
+    const std::size_t n = settings.entries.size();
+    std::size_t next = 0;
+    bool failed = false;
+    std::exception_ptr firstFailure;
+    tbb::task_arena arena(threads);
+    arena.execute([&] {
+        tbb::parallel_pipeline(
+            static_cast<std::size_t>(threads),
+            tbb::make_filter<void, Token*>(
+                tbb::filter_mode::serial_in_order,
+                [&](tbb::flow_control& control) -> Token* {
+                    if (next >= n || failed) {
+                        control.stop();
+                        return nullptr;
+                    }
+                    auto token = std::make_unique<Token>();
+                    token->index = next++;
+                    const RunEntry& entry = settings.entries[token->index];
+                    token->ticked = entry.ticked;
+                    if (entry.ticked) {
+                        try {
+                            CheckCancel(observer);
+                            if (observer.entryStarted) {
+                                observer.entryStarted(token->index, entry.name);
+                            }
+                            token->prepared = std::make_unique<PreparedEntry>(
+                                PrepareEntry(settings, entry, 1, observer));
+                        } catch (...) {
+                            token->failure = std::current_exception();
+                        }
+                    }
+                    return token.release();
+                }) &
+                tbb::make_filter<Token*, Token*>(
+                    tbb::filter_mode::parallel,
+                    [&](Token* token) -> Token* {
+                        if (token->prepared && !token->failure) {
+                            try {
+                                PublishPhoto(token->prepared->request, token->prepared->photo,
+                                             token->lines);
+                            } catch (...) {
+                                token->failure = std::current_exception();
+                            }
+                            // The compressed photograph is no longer needed.
+                            token->prepared.reset();
+                        }
+                        return token;
+                    }) &
+                tbb::make_filter<Token*, void>(
+                    tbb::filter_mode::serial_in_order, [&](Token* raw) {
+                        std::unique_ptr<Token> token(raw);
+                        if (failed) {
+                            return;
+                        }
+                        if (token->failure) {
+                            failed = true;
+                            firstFailure = token->failure;
+                            return;
+                        }
+                        kml.Append(std::move(token->lines));
+                        setProgress(ProgressAfter(token->index, n));
+                    }));
+    });
+    if (firstFailure) {
+        std::rethrow_exception(firstFailure);
+    }
+}
+
+}  // namespace
+
 std::string RunConversion(const RunSettings& settings, const RunObserver& observer) {
     const auto setProgress = [&](int position) {
         if (observer.progress) {
@@ -97,31 +241,14 @@ std::string RunConversion(const RunSettings& settings, const RunObserver& observ
     try {
         KmlLines kml;
         kml.BeginDocument(settings.title);
-        const std::size_t n = settings.entries.size();
         setProgress(0);
-        for (std::size_t i = 0; i < n; ++i) {
-            const RunEntry& entry = settings.entries[i];
-            if (entry.ticked) {
-                CheckCancel(observer);
-                if (observer.entryStarted) {
-                    observer.entryStarted(i, entry.name);
-                }
-                PublishRequest request;
-                request.paths = DerivePhotoPaths(settings.folder, entry.name);
-                request.href = settings.hrefPrefix + request.paths.baseName + ".jpg";
-                // Both cut sizes are parsed for every ticked entry, whatever
-                // the cut option, the height first.
-                request.cutHeight = ParseCutSize(settings.cutHeightText);
-                request.cutWidth = ParseCutSize(settings.cutWidthText);
-                request.cutOption = settings.cutOption;
-                request.convertOption = settings.convertOption;
-                request.jobs = settings.jobs;
-                request.cancel = observer.cancel;
-                const GeoreferencedPhoto photo = ReadGeoreferencedPhoto(request.paths);
-                PublishPhoto(request, photo, kml);
-            }
-            setProgress(static_cast<int>((static_cast<std::int64_t>(i) * 100 + 100) /
-                                         static_cast<std::int64_t>(n)));
+        const int threads = settings.jobs > 0
+                                ? settings.jobs
+                                : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        if (threads > 1 && !settings.cutOption) {
+            RunWholeImagePipeline(settings, threads, observer, kml, setProgress);
+        } else {
+            RunEntriesInTurn(settings, threads, observer, kml, setProgress);
         }
         setProgress(100);
         kml.EndDocument();
