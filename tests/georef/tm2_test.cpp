@@ -146,8 +146,8 @@ TEST(Tm2, BoxConvertsTwoCorners) {
 }
 
 // The degrees as the document prints them (15 significant digits). These
-// digits depend on where each bisection stops, which a step more or less,
-// or an arc series summed in another order, moves by some 1e-12 degrees.
+// digits depend on exactly where each bisection stops: one step more or
+// less moves them by some 1e-12 degrees.
 TEST(Tm2, DocumentDigits) {
     struct Row {
         long double easting, northing;
