@@ -73,13 +73,18 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         throw FileOpenError(path);
     }
+    // A regular file is read straight into a buffer of its size; anything
+    // else (a pipe, a file growing meanwhile) in chunks until its end.
     std::vector<std::uint8_t> bytes;
+    std::size_t used = 0;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
+        bytes.resize(static_cast<std::size_t>(st.st_size));
     }
-    std::uint8_t buffer[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() + (1 << 16));
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -89,8 +94,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
         if (n == 0) {
             break;
         }
-        bytes.insert(bytes.end(), buffer, buffer + n);
+        used += static_cast<std::size_t>(n);
     }
+    bytes.resize(used);
     return bytes;
 }
 
