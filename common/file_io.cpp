@@ -82,7 +82,22 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     }
     for (;;) {
         if (used == bytes.size()) {
-            bytes.resize(bytes.size() + (1 << 16));
+            // Full: probe for more before growing, so that a file of the
+            // expected size is never copied into a larger buffer.
+            std::uint8_t probe[1 << 12];
+            const ssize_t more = ::read(fd.get(), probe, sizeof probe);
+            if (more < 0 && errno == EINTR) {
+                continue;
+            }
+            if (more < 0) {
+                throw FileOpenError(path);
+            }
+            if (more == 0) {
+                break;
+            }
+            bytes.insert(bytes.end(), probe, probe + more);
+            used = bytes.size();
+            bytes.resize(used + (1 << 16));
         }
         const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
         if (n < 0) {
