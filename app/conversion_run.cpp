@@ -8,6 +8,7 @@
 #include <thread>
 
 #include <tbb/parallel_pipeline.h>
+#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 
 #include "app/publish.h"
@@ -166,6 +167,10 @@ void RunWholeImagePipeline(const RunSettings& settings, int threads, const RunOb
     std::size_t next = 0;
     bool failed = false;
     std::exception_ptr firstFailure;
+    // The arena is given exactly the threads asked for, more than the cores
+    // included (the global limit would otherwise cap it, with a warning).
+    tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
+                               static_cast<std::size_t>(threads));
     tbb::task_arena arena(threads);
     arena.execute([&] {
         tbb::parallel_pipeline(

@@ -8,6 +8,7 @@
 
 #include <tbb/parallel_for.h>
 #include <tbb/parallel_pipeline.h>
+#include <tbb/global_control.h>
 #include <tbb/task_arena.h>
 
 #include "common/error.h"
@@ -238,6 +239,10 @@ private:
         BandPool pool;
         std::int32_t nextRow = 0;
         bool stop = false;
+        // The arena is given exactly the threads asked for, more than the cores
+        // included (the global limit would otherwise cap it, with a warning).
+        tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
+                                   static_cast<std::size_t>(threads));
         tbb::task_arena arena(threads);
         arena.execute([&] {
             tbb::parallel_pipeline(
