@@ -8,11 +8,10 @@
 #include <thread>
 
 #include <tbb/parallel_pipeline.h>
-#include <tbb/global_control.h>
-#include <tbb/task_arena.h>
 
 #include "app/publish.h"
 #include "common/error.h"
+#include "common/thread_arena.h"
 #include "georef/photo.h"
 #include "georef/photo_paths.h"
 #include "output/kml_document.h"
@@ -167,12 +166,7 @@ void RunWholeImagePipeline(const RunSettings& settings, int threads, const RunOb
     std::size_t next = 0;
     bool failed = false;
     std::exception_ptr firstFailure;
-    // The arena is given exactly the threads asked for, more than the cores
-    // included (the global limit would otherwise cap it, with a warning).
-    tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
-                               static_cast<std::size_t>(threads));
-    tbb::task_arena arena(threads);
-    arena.execute([&] {
+    RunOnThreads(threads, [&] {
         tbb::parallel_pipeline(
             static_cast<std::size_t>(threads),
             tbb::make_filter<void, Token*>(

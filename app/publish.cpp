@@ -8,12 +8,11 @@
 
 #include <tbb/parallel_for.h>
 #include <tbb/parallel_pipeline.h>
-#include <tbb/global_control.h>
-#include <tbb/task_arena.h>
 
 #include "common/error.h"
 #include "common/file_io.h"
 #include "common/jpeg_codec.h"
+#include "common/thread_arena.h"
 #include "georef/tile_grid.h"
 #include "georef/tm2.h"
 #include "output/tile_image.h"
@@ -206,9 +205,9 @@ private:
     }
 
     // True when a tile of this band failed: no later tile is made.
-    bool bandFailed(const Band& band) const {
+    bool bandFailed(const Band& band) {
         for (std::int32_t column = 0; column < columns_; ++column) {
-            if (const_cast<StagedTiles&>(staged_)[index(band.row, column)].failure) {
+            if (staged_[index(band.row, column)].failure) {
                 return true;
             }
         }
@@ -239,12 +238,7 @@ private:
         BandPool pool;
         std::int32_t nextRow = 0;
         bool stop = false;
-        // The arena is given exactly the threads asked for, more than the cores
-        // included (the global limit would otherwise cap it, with a warning).
-        tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
-                                   static_cast<std::size_t>(threads));
-        tbb::task_arena arena(threads);
-        arena.execute([&] {
+        RunOnThreads(threads, [&] {
             tbb::parallel_pipeline(
                 2,
                 tbb::make_filter<void, Band*>(
