@@ -85,10 +85,8 @@ int main(int argc, char** argv) {
 
     const bool showProgress = !quiet && ::isatty(STDERR_FILENO) != 0;
     ortholay::RunObserver observer;
-    std::size_t done = 0;
     if (showProgress) {
         observer.entryStarted = [&](std::size_t index, const std::string& name) {
-            done = index;
             std::fprintf(stderr, "\r\033[K%zu/%zu %s", index + 1, settings.entries.size(), name.c_str());
             std::fflush(stderr);
         };
@@ -118,6 +116,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", ortholay::MessageForDisplay(e.what()).c_str());
         return 1;
     }
-    (void)done;
     return 0;
 }
