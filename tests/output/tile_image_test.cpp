@@ -230,5 +230,24 @@ TEST(WriteTileImage, NamesTheTileFileItCannotCreateAndLeavesNothingBehind) {
     }
 }
 
+TEST(WriteTileImage, ReportsAShortWriteAndLeavesNoHalfFile) {
+    const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(256, 256), 256, 256, JpegKind::Baseline);
+    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    ScratchDir dir;
+    testing::WriteBytes(dir.file("a_0_0.jpg"), {1, 2, 3});  // an earlier run's tile
+    {
+        const testing::FileSizeLimit limit(1000);
+        try {
+            WriteTileImage(raster, TileBounds{0, 0, 256, 256}, dir.file("a"), 0, 0);
+            ADD_FAILURE() << "written";
+        } catch (const StreamWriteError& e) {
+            EXPECT_STREQ(e.what(), "Stream write error");
+        }
+    }
+    // The earlier file is untouched and no temporary file is left.
+    EXPECT_EQ(testing::ReadBytes(dir.file("a_0_0.jpg")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"a_0_0.jpg"});
+}
+
 }  // namespace
 }  // namespace ortholay
