@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -551,6 +554,54 @@ TEST(TileRun, ReportsAShortWriteOfATile) {
     const testing::ReferenceRaster photo = testing::DecodeAsPhotograph(testing::ReadBytes(dir.file("a.jpg")));
     EXPECT_EQ(testing::ReadBytes(dir.file("a_0_0.jpg")), testing::ReferenceTile(photo, 0, 0, 200, 200));
     EXPECT_GT(testing::ReferenceTile(photo, 200, 0, 400, 200).size(), 8000u);
+}
+
+// A folder the user may not write into: the tile file cannot even be
+// created. Tests run as root, for whom no folder is read-only, so the
+// command-line program runs as an unprivileged user here.
+TEST(TileRun, StopsAtTheFirstTileOfAReadOnlyFolder) {
+    const bool root = ::geteuid() == 0;
+    if (root && ::access("/usr/bin/setpriv", X_OK) != 0) {
+        GTEST_SKIP() << "no setpriv to drop root's rights";
+    }
+    ScratchDir tools;  // a copy of the program that any user may run
+    const std::string cli = tools.file("ortholay-cli");
+    fs::copy_file(ORTHOLAY_CLI, cli);
+    fs::permissions(tools.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(cli, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    ScratchDir dir;
+    testing::WritePhoto(dir.str(), "a", 500, 400);
+    fs::create_directory(dir.path() / "ro");
+    testing::WritePhoto(dir.file("ro"), "b", 500, 400);
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(dir.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    for (const char* name : {"a.jgw", "a.jpg", "ro/b.jgw", "ro/b.jpg"}) {
+        fs::permissions(dir.path() / name, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                               fs::perms::others_read);
+    }
+    const std::string command = std::string(root ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "") +
+                                "'" + cli + "' '" + dir.str() + "' a.jgw ro/b.jgw -x --cut-width 200 --cut-height 200 > '" +
+                                tools.file("out") + "' 2> '" + tools.file("err") + "' < /dev/null";
+    const int status = std::system(command.c_str());
+    fs::permissions(dir.path() / "ro", fs::perms::owner_all, fs::perm_options::add);  // for the clean-up
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(testing::ReadText(tools.file("out")), "");
+    EXPECT_EQ(testing::ReadText(tools.file("err")), "Cannot create file " + dir.file("ro/b_0_0.jpg") + ".\n");
+    // The first photograph's tiles stay; the read-only folder gained nothing,
+    // no temporary file either.
+    std::vector<std::string> expected = TileNames("a", 2, 2);
+    expected.insert(expected.end(), {"a.jgw", "a.jpg", "ro"});
+    EXPECT_EQ(dir.names(), Sorted(expected));
+    std::vector<std::string> readOnly;
+    for (const auto& entry : fs::directory_iterator(dir.path() / "ro")) {
+        readOnly.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(Sorted(readOnly), (std::vector<std::string>{"b.jgw", "b.jpg"}));
+    ExpectTilesOnDisk(dir, "a", {0, 200, 500}, {0, 200, 400});
 }
 
 TEST(TileRun, DividesByNothingWithoutTheCutOption) {
