@@ -192,8 +192,13 @@ TEST(TileRun, WritesTheFoldersOfAMixedRunInListOrder) {
     EXPECT_EQ(LineCount(whole), 6u + 13u * 4u);
     EXPECT_EQ(dir.names(), inputs);
 
+    // The document does not depend on how many workers make it.
+    settings.jobs = 1;
     settings.cutOption = true;
+    const std::string sequential = RunConversion(settings);
+    settings.jobs = 2;
     const std::string document = RunConversion(settings);
+    EXPECT_EQ(document, sequential);
     EXPECT_EQ(LineCount(document), 6u + 4u * 4u + 13u * 7u);
     const std::vector<std::string> lines = Lines(document);
 
@@ -478,23 +483,27 @@ std::string InFolder(std::string message, const ScratchDir& dir) {
 // Every failure ends the run with its message; tile files written before it
 // stay, nothing after it is written, and no temporary file is left over.
 TEST(TileRun, EndsAtTheFirstFailureKeepingTheTilesWrittenBeforeIt) {
-    for (const FailureRow& row : FailureRows()) {
-        SCOPED_TRACE(row.name);
-        ScratchDir dir;
-        row.setUp(dir);
-        RunSettings settings = TileSettings(dir, row.entries);
-        settings.cutWidthText = row.cutWidth;
-        settings.cutHeightText = row.cutHeight;
-        settings.cutOption = row.cutOption;
-        try {
-            RunConversion(settings);
-            ADD_FAILURE() << "the run completed";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.what(), InFolder(row.message, dir));
-        }
-        EXPECT_EQ(dir.names(), Sorted(row.after));
-        if (row.check) {
-            row.check(dir);
+    // On the caller's thread and with workers alike.
+    for (const int jobs : {1, 2}) {
+        for (const FailureRow& row : FailureRows()) {
+            SCOPED_TRACE(std::string(row.name) + ", jobs " + std::to_string(jobs));
+            ScratchDir dir;
+            row.setUp(dir);
+            RunSettings settings = TileSettings(dir, row.entries);
+            settings.cutWidthText = row.cutWidth;
+            settings.cutHeightText = row.cutHeight;
+            settings.cutOption = row.cutOption;
+            settings.jobs = jobs;
+            try {
+                RunConversion(settings);
+                ADD_FAILURE() << "the run completed";
+            } catch (const Error& e) {
+                EXPECT_EQ(e.what(), InFolder(row.message, dir));
+            }
+            EXPECT_EQ(dir.names(), Sorted(row.after));
+            if (row.check) {
+                row.check(dir);
+            }
         }
     }
 }
