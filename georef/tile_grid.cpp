@@ -50,11 +50,17 @@ TileBounds TileBoundsAt(const TileGrid& grid, std::int32_t row, std::int32_t col
 }
 
 GeoBox TileGeoBox(const WorldFile& world, const TileBounds& bounds) {
+    // Every edge is the pixel-to-map mapping of its own pixel line, C + A x
+    // and F + E y. Building east as west + A (x1 - x0) is the same in exact
+    // arithmetic but rounds differently: with pixel sizes such as 0.3 the
+    // east edge of one tile and the west edge of the next then differ in the
+    // last bit, and the last column misses the photograph's own east edge
+    // (A width + C). One expression per edge keeps neighbours bit-identical.
     GeoBox box;
     box.west = world.A * static_cast<long double>(bounds.x0) + world.C;
     box.north = world.E * static_cast<long double>(bounds.y0) + world.F;
-    box.south = world.E * static_cast<long double>(Wrap(std::int64_t{bounds.y1} - bounds.y0)) + box.north;
-    box.east = world.A * static_cast<long double>(Wrap(std::int64_t{bounds.x1} - bounds.x0)) + box.west;
+    box.south = world.E * static_cast<long double>(bounds.y1) + world.F;
+    box.east = world.A * static_cast<long double>(bounds.x1) + world.C;
     box.rotation = 0;
     return box;
 }

@@ -1,11 +1,13 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +149,25 @@ void WritePhoto(const std::string& folder, const std::string& name, int width, i
     WriteBytes(folder + "/" + name + ".jpg",
                EncodeFixtureJpeg(TestPattern(width, height), width, height, kind));
     WriteText(folder + "/" + name + ".jgw", worldFile);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    previousLimit_ = limit.rlim_cur;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        throw std::runtime_error("setrlimit failed");
+    }
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(previousLimit_);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler_);
 }
 
 int RunCli(const std::vector<std::string>& args, std::string* out, std::string* err) {

@@ -53,6 +53,20 @@ void WritePhoto(const std::string& folder, const std::string& name, int width, i
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
+// While it lives, files of this process cannot grow beyond `bytes`: a write
+// past the limit fails (EFBIG) as on a full disk, and SIGXFSZ is ignored.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long previousLimit_ = 0;
+    void (*previousHandler_)(int) = nullptr;
+};
+
 // Runs ortholay-cli with the arguments; returns the exit status and fills
 // stdout and stderr.
 int RunCli(const std::vector<std::string>& args, std::string* out, std::string* err);
