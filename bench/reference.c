@@ -55,7 +55,7 @@ static void bench_emit_message(j_common_ptr cinfo, int level)
     (void)level;
 }
 
-static void fail(const char *what, const char *path)
+_Noreturn static void fail(const char *what, const char *path)
 {
     fprintf(stderr, "ortholay-bench-reference: %s: %s\n", what, path);
     exit(1);
@@ -64,7 +64,7 @@ static void fail(const char *what, const char *path)
 static unsigned char *read_whole_file(const char *path, unsigned long *size)
 {
     FILE *f = fopen(path, "rb");
-    long n;
+    long n = 0;
     unsigned char *data;
     if (f == NULL) fail("cannot open", path);
     if (fseek(f, 0, SEEK_END) != 0 || (n = ftell(f)) < 0 || fseek(f, 0, SEEK_SET) != 0)
