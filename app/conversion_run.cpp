@@ -110,7 +110,8 @@ PreparedEntry PrepareEntry(const RunSettings& settings, const RunEntry& entry, i
     PreparedEntry prepared;
     PublishRequest& request = prepared.request;
     request.paths = DerivePhotoPaths(settings.folder, entry.name);
-    request.href = settings.hrefPrefix + request.paths.baseName + ".jpg";
+    request.href = settings.hrefPrefix;
+    request.href.append(request.paths.baseName).append(".jpg");
     // Both cut sizes are parsed for every ticked entry, whatever the cut
     // option, the height first.
     request.cutHeight = ParseCutSize(settings.cutHeightText);
