@@ -20,6 +20,7 @@
 #include "app/fonts.h"
 #include "app/kml_file_name.h"
 #include "app/labeled_edit.h"
+#include "app/memo_edit.h"
 #include "app/memo_text.h"
 #include "app/resources.h"
 #include "app/save_dialog.h"
@@ -205,13 +206,12 @@ void TForm1::CreateControls() {
     GroupBox3 = new QGroupBox(this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
 
-    Memo1 = new QPlainTextEdit(GroupBox3);
+    Memo1 = new ortholay::MemoEdit(GroupBox3);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 16, 345, 513);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setTabChangesFocus(false);
 
     LMDShapeButton3 = new ShapeButton(GroupBox3);
     LMDShapeButton3->setObjectName(QStringLiteral("LMDShapeButton3"));

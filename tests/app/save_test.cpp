@@ -206,11 +206,14 @@ private slots:
         form_->Memo1->setFocus();
         QTest::keyClicks(form_->Memo1, "<b/>");
         QTest::keyClick(form_->Memo1, Qt::Key_Return);
+        QTest::keyClicks(form_->Memo1, "<c/>");
+        // Shift+Enter breaks the line like Enter.
+        QTest::keyClick(form_->Memo1, Qt::Key_Return, Qt::ShiftModifier);
         QTest::sendKeyEvent(QTest::Click, form_->Memo1, Qt::Key_unknown, QStringLiteral("航照"),
                             Qt::NoModifier);
         dialog_->ChooseNext(scratch.filePath("out.kml"));
         form_->LMDShapeButton4->click();
-        QCOMPARE(ReadFile(scratch.filePath("out.kml")), QByteArray("<a>\r\n<b/>\r\n航照"));
+        QCOMPARE(ReadFile(scratch.filePath("out.kml")), QByteArray("<a>\r\n<b/>\r\n<c/>\r\n航照"));
     }
 
     // ---- replacing a file ---------------------------------------------------
