@@ -32,7 +32,11 @@ bool FolderSortModel::lessThan(const QModelIndex& left, const QModelIndex& right
 }
 
 ShellTreeView::ShellTreeView(QWidget* parent)
-    : QTreeView(parent), files_(new QFileSystemModel(this)), sorted_(new FolderSortModel(this)) {
+    : QTreeView(parent),
+      icons_(std::make_unique<QFileIconProvider>()),
+      files_(new QFileSystemModel(this)),
+      sorted_(new FolderSortModel(this)) {
+    files_->setIconProvider(icons_.get());
     // Folders only, without "." and "..", and no hidden ones.
     files_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     files_->setReadOnly(true);
@@ -52,6 +56,14 @@ ShellTreeView::ShellTreeView(QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformRowHeights(true);
+}
+
+ShellTreeView::~ShellTreeView() {
+    // The model (and the thread that reads folders for it) goes before the
+    // icon provider it uses.
+    setModel(nullptr);
+    delete sorted_;
+    delete files_;
 }
 
 QString ShellTreeView::PathOfIndex(const QModelIndex& index) const {

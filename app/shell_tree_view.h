@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QCollator>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QSortFilterProxyModel>
 #include <QTreeView>
+
+#include <memory>
 
 class QMenu;
 
@@ -32,6 +35,7 @@ class ShellTreeView : public QTreeView {
 
 public:
     explicit ShellTreeView(QWidget* parent = nullptr);
+    ~ShellTreeView() override;
 
     // The selected folder's full path ("/" for the root), or an empty text
     // when nothing is selected. PathBytes gives it as the file system's
@@ -67,6 +71,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The icons of the desktop's theme, or of the widget style where there
+    // is none. Declared first: the model reads them on its own thread until
+    // it is gone.
+    std::unique_ptr<QFileIconProvider> icons_;
     QFileSystemModel* files_;
     FolderSortModel* sorted_;
 };

@@ -227,6 +227,7 @@ private slots:
         QVERIFY(root.isValid());
         QVERIFY(!root.parent().isValid());
         QVERIFY(form_->ShellTreeView1->isExpanded(root));
+        QVERIFY(!root.data(Qt::DecorationRole).value<QIcon>().isNull());
         QCOMPARE(form_->ShellTreeView1->Path(), QStringLiteral("/"));
         QCOMPARE(form_->LabeledEdit2->text(), QStringLiteral("/"));
         // The root's own world files, as an independent listing finds them.
