@@ -121,9 +121,6 @@ TForm1::~TForm1() {
 void TForm1::CreateControls() {
     setWindowTitle(QString::fromUtf8(kCaption));
     setFont(ortholay::SansSerifFont(11));
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::WindowText));
-    setPalette(colours);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
