@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,7 @@
 
 #include <dirent.h>
 #include <jpeglib.h>
+#include <libxml/parser.h>
 
 #include "app/conversion_run.h"
 #include "common/error.h"
@@ -290,6 +292,8 @@ struct Row {
     std::vector<std::string> tiles = {};
     // A line the document must hold when the run completes.
     std::string documentLine = "";
+    // The world file's name as listed.
+    std::string entry = "a.jgw";
 };
 
 std::function<void(const std::string&)> Files(std::string world, Bytes photo) {
@@ -410,6 +414,17 @@ std::vector<Row> Rows() {
         {"CutSizeNineHexDigits", World(kWorld), false, "$100000000", "100",
          "'$100000000' is not a valid integer value"},
         {"CutHeightNamedFirst", World(kWorld), false, "abc", "12a", "'12a' is not a valid integer value"},
+
+        // Names: a file name may hold any byte but "/" and NUL. Bytes that are
+        // no UTF-8 and control characters become U+FFFD, line ends character
+        // references; the document stays well-formed and one name one line.
+        {"NameWithAnyBytes",
+         [colour](const std::string& dir) {
+             WriteFile(dir + "/t\x01\xFF\n&<.jgw", kWorld);
+             WriteFile(dir + "/t\x01\xFF\n&<.jpg", colour);
+         },
+         true, "200", "200", "", {"t\x01\xFF\n&<_0_0.jpg", "t\x01\xFF\n&<_0_1.jpg"},
+         "  <name>t\xEF\xBF\xBD\xEF\xBF\xBD&#10;&amp;&lt;</name>", "t\x01\xFF\n&<.jgw"},
     };
 }
 
@@ -453,7 +468,7 @@ Outcome RunInProcess(const std::string& dir, const Row& row, int jobs) {
     settings.title = "bad input";
     settings.folder = dir;
     settings.hrefPrefix = dir + "/";
-    settings.entries = {{"a.jgw", true}};
+    settings.entries = {{row.entry, true}};
     settings.cutOption = row.cut;
     settings.cutWidthText = row.cutWidth;
     settings.cutHeightText = row.cutHeight;
@@ -475,7 +490,7 @@ Outcome RunInProcess(const std::string& dir, const Row& row, int jobs) {
 int RunCommandLine(const std::string& dir, const Row& row, const std::string& document,
                    std::string& errors) {
     const std::string errorsPath = document + ".stderr";
-    std::vector<std::string> args = {ORTHOLAY_CLI, dir, "a.jgw", "-q", "-o", document,
+    std::vector<std::string> args = {ORTHOLAY_CLI, dir, row.entry, "-q", "-o", document,
                                      "--cut-width", row.cutWidth, "--cut-height", row.cutHeight};
     if (row.cut) {
         args.push_back("--cut");
@@ -550,13 +565,21 @@ TEST_P(BadInput, OneMessageNoCrashNoStrayFile) {
 
     if (expectedMessage.empty()) {
         EXPECT_NE(documentText.find("</kml>\r\n"), std::string::npos);
+        xmlDocPtr parsed = xmlReadMemory(documentText.data(), static_cast<int>(documentText.size()), "out.kml",
+                                         nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        EXPECT_NE(parsed, nullptr) << "the document is not well-formed XML";
+        xmlFreeDoc(parsed);
         if (!row.documentLine.empty()) {
             EXPECT_NE(documentText.find("\r\n" + row.documentLine + "\r\n"), std::string::npos)
                 << documentText;
         }
         for (const std::string& tile : row.tiles) {
-            EXPECT_NE(documentText.find("<href>" + dir_ + "/" + tile + "</href>"), std::string::npos)
-                << tile;
+            // Names that are written other than as they are were checked above.
+            if (tile.find_first_of("&<>\"'\x7F") == std::string::npos &&
+                std::all_of(tile.begin(), tile.end(), [](char c) { return c >= 0x20; })) {
+                EXPECT_NE(documentText.find("<href>" + dir_ + "/" + tile + "</href>"), std::string::npos)
+                    << tile;
+            }
         }
     }
 
