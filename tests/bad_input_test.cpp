@@ -224,7 +224,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 // What a folder holds: each entry's name and, for a file, its bytes (a
-// folder is marked as such).
+// folder, a pipe or a link is marked as such, never read).
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
     std::map<std::string, std::string> entries;
     DIR* d = ::opendir(dir.c_str());
@@ -239,7 +239,13 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
         struct stat st {};
         const std::string path = dir + "/" + name;
         ::lstat(path.c_str(), &st);
-        entries[name] = S_ISDIR(st.st_mode) ? std::string("<folder>") : ReadFile(path);
+        if (S_ISREG(st.st_mode)) {
+            entries[name] = ReadFile(path);
+        } else if (S_ISDIR(st.st_mode)) {
+            entries[name] = "<folder>";
+        } else {
+            entries[name] = "<not a file: " + std::to_string(st.st_mode & S_IFMT) + ">";
+        }
     }
     ::closedir(d);
     return entries;
@@ -357,6 +363,14 @@ std::vector<Row> Rows() {
              WriteFile(dir + "/a.jpg", colour);
          },
          true, "100", "100", "Cannot open file {dir}/a.jgw"},
+        // Not files at all: a pipe would block the read until some program
+        // wrote to it, a device like /dev/zero never ends.
+        {"WorldFileIsAPipe",
+         [colour](const std::string& dir) {
+             ::mkfifo((dir + "/a.jgw").c_str(), 0644);
+             WriteFile(dir + "/a.jpg", colour);
+         },
+         true, "100", "100", "Cannot open file {dir}/a.jgw"},
         {"WorldFileMissing", [colour](const std::string& dir) { WriteFile(dir + "/a.jpg", colour); }, true,
          "100", "100", "Cannot open file {dir}/a.jgw"},
         {"PhotographMissingBeforeBadNumber",
@@ -387,6 +401,12 @@ std::vector<Row> Rows() {
          [](const std::string& dir) {
              WriteFile(dir + "/a.jgw", kWorld);
              ::mkdir((dir + "/a.jpg").c_str(), 0755);
+         },
+         true, "100", "100", "Cannot open file {dir}/a.jpg"},
+        {"PhotographIsAnEndlessDevice",
+         [](const std::string& dir) {
+             WriteFile(dir + "/a.jgw", kWorld);
+             ::symlink("/dev/zero", (dir + "/a.jpg").c_str());
          },
          true, "100", "100", "Cannot open file {dir}/a.jpg"},
         {"PhotographWithThousandsOfScans", Photo(WithFirstScanRepeated(ColourJpeg(300, 250, true), 2000)),
