@@ -118,12 +118,14 @@ void ApplyMemoryLimit(j_common_ptr cinfo) {
 // scan a pass over the whole image. A damaged or crafted file can repeat
 // tiny scans thousands of times; the library only warns about an
 // inconsistent progression, and the decode would go on for hours on a large
-// image. Real encoders use about ten scans, and libjpeg-turbo's own
-// TurboJPEG API stops at 500, as is done here.
+// image. Real encoders write about ten scans; libjpeg-turbo's TurboJPEG API,
+// asked to limit scans against this very attack, stops past 500, as is done
+// here.
 constexpr int kMaxScans = 500;
 
-// The error such a file ends with: the library's "invalid progressive
-// parameters", the message it gives for a progression it will not decode.
+// The error such a file ends with: the library's own "invalid progressive
+// parameters", the message it gives for a progression it will not decode
+// (the user sees "JPEG error #15").
 constexpr int kTooManyScansCode = JERR_BAD_PROGRESSION;
 
 extern "C" void LimitScans(j_common_ptr cinfo) {

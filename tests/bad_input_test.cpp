@@ -515,19 +515,31 @@ int RunCommandLine(const std::string& dir, const Row& row, const std::string& do
     if (row.cut) {
         args.push_back("--cut");
     }
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    // The library reads JPEGMEM itself (in thousands of bytes, "m" for
+    // millions); the program keeps a smaller setting than its own. The
+    // environment is made before the fork, after which only plain system
+    // calls are made.
+    std::vector<std::string> environment = {"JPEGMEM=1000m"};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "JPEGMEM=", 8) != 0) {
+            environment.emplace_back(*e);
+        }
+    }
+    std::vector<char*> envp;
+    for (std::string& e : environment) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fd = ::open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(fd, STDERR_FILENO);
-        // The library reads JPEGMEM itself (in thousands of bytes, "m" for
-        // millions); the program keeps a smaller setting than its own.
-        ::setenv("JPEGMEM", "1000m", 1);
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     int status = 0;
