@@ -65,12 +65,20 @@ std::string TemporaryNameFor(const std::string& path) {
 }  // namespace
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Only a regular file can be read whole: opening a pipe would wait for a
+    // writer and a device such as /dev/zero never ends, so anything else is
+    // refused as a file that cannot be opened. O_NONBLOCK keeps the open
+    // itself from waiting on a pipe; it changes nothing for regular files.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         throw FileOpenError(path);
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        throw FileOpenError(path);
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags == -1 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == -1) {
         throw FileOpenError(path);
     }
     // A regular file is read straight into a buffer of its size; anything

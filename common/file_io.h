@@ -8,7 +8,7 @@
 namespace ortholay {
 
 // Reads a file whole. Throws FileOpenError(path) when it cannot be opened or
-// read, a folder included.
+// read, or is no regular file (a folder, a pipe, a device).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 
 // Writes `size` bytes to `path` through a temporary file in the same folder

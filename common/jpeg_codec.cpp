@@ -11,11 +11,15 @@
 
 #include "common/jpeg_codec.h"
 
+#include <atomic>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include <unistd.h>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -58,14 +62,78 @@ constexpr int kNoProgress = -1;
 
 // libjpeg-turbo's message table has one entry more than the classic one the
 // numbers in "JPEG error #%d" follow.
+//
+// Running out of memory comes in two forms: malloc failing inside the
+// library, and an image whose whole-image buffers exceed the memory limit
+// (the library would then need a temporary file, which this build of it
+// does not have). Both are the same thing to the user.
 [[noreturn]] void ThrowForCode(int code) {
-    if (code == JERR_OUT_OF_MEMORY) {
+    if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE) {
         throw OutOfMemoryError();
     }
     if (code == kNoProgress) {
         throw JpegError(JERR_BAD_STATE - 1);
     }
     throw JpegError(code - 1);
+}
+
+// ---------------------------------------------------------------- limits
+
+// Half the machine's physical memory: room for the photograph's bytes, the
+// caller's band and everything else the program holds besides.
+std::size_t DefaultMemoryLimit() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        return static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(pageSize);
+    }
+#endif
+    return std::size_t{2} << 30;
+}
+
+std::atomic<std::size_t>& MemoryLimit() {
+    static std::atomic<std::size_t> limit{DefaultMemoryLimit()};
+    return limit;
+}
+
+// Caps what the library may allocate for one image's whole-image buffers (a
+// progressive photograph keeps all its coefficients, 2 bytes each, so a
+// small file whose header claims 65500 x 65500 pixels asks for tens of
+// gigabytes). Past the cap the library stops with JERR_NO_BACKING_STORE
+// rather than taking the machine's memory. A smaller JPEGMEM setting, which
+// the library reads itself, is kept.
+void ApplyMemoryLimit(j_common_ptr cinfo) {
+    const std::size_t limit = MemoryLimit().load(std::memory_order_relaxed);
+    if (limit == 0) {
+        return;
+    }
+    const long capped = limit > static_cast<std::size_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(limit);
+    if (cinfo->mem->max_memory_to_use == 0 || cinfo->mem->max_memory_to_use > capped) {
+        cinfo->mem->max_memory_to_use = capped;
+    }
+}
+
+// A progressive (or multi-scan) photograph is decoded scan by scan, each
+// scan a pass over the whole image. A damaged or crafted file can repeat
+// tiny scans thousands of times; the library only warns about an
+// inconsistent progression, and the decode would go on for hours on a large
+// image. Real encoders write about ten scans; libjpeg-turbo's TurboJPEG API,
+// asked to limit scans against this very attack, stops past 500, as is done
+// here.
+constexpr int kMaxScans = 500;
+
+// The error such a file ends with: the library's own "invalid progressive
+// parameters", the message it gives for a progression it will not decode
+// (the user sees "JPEG error #15").
+constexpr int kTooManyScansCode = JERR_BAD_PROGRESSION;
+
+extern "C" void LimitScans(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+        // error_exit longjmps back to the setjmp of the call in progress.
+        ERREXIT(cinfo, kTooManyScansCode);
+    }
 }
 
 // ---------------------------------------------------------------- header
@@ -96,6 +164,14 @@ void DestroyHeader(HeaderState* s) {
 
 }  // namespace
 
+void SetJpegMemoryLimit(std::size_t bytes) {
+    MemoryLimit().store(bytes, std::memory_order_relaxed);
+}
+
+std::size_t JpegMemoryLimit() {
+    return MemoryLimit().load(std::memory_order_relaxed);
+}
+
 JpegHeader ReadJpegHeader(const std::uint8_t* data, std::size_t size) {
     JpegHeader header;
     if (size == 0) {
@@ -123,6 +199,7 @@ JpegHeader ReadJpegHeader(const std::uint8_t* data, std::size_t size) {
 struct JpegBandDecoder::State {
     jpeg_decompress_struct cinfo;
     ErrorBridge err;
+    jpeg_progress_mgr progress;
     bool created = false;
     bool progressive = false;
     bool quantized = false;
@@ -144,6 +221,8 @@ static int StartDecodeRaw(DecodeState* s, const std::uint8_t* data, unsigned lon
     }
     jpeg_create_decompress(&s->cinfo);
     s->created = true;
+    ApplyMemoryLimit(reinterpret_cast<j_common_ptr>(&s->cinfo));
+    s->cinfo.progress = &s->progress;
     jpeg_mem_src(&s->cinfo, data, size);
     jpeg_read_header(&s->cinfo, TRUE);
     s->progressive = jpeg_has_multiple_scans(&s->cinfo) != 0;
@@ -202,6 +281,8 @@ JpegBandDecoder::JpegBandDecoder(const std::uint8_t* data, std::size_t size)
     : state_(std::make_unique<State>()) {
     State* s = state_.get();
     std::memset(static_cast<void*>(&s->cinfo), 0, sizeof s->cinfo);
+    std::memset(static_cast<void*>(&s->progress), 0, sizeof s->progress);
+    s->progress.progress_monitor = LimitScans;
     InitBridge(&s->err);
     s->cinfo.err = &s->err.pub;
     const int code = StartDecodeRaw(s, data, static_cast<unsigned long>(size));
@@ -347,6 +428,7 @@ static int EncodeRaw(EncodeState* s, JSAMPARRAY rows, JDIMENSION width, JDIMENSI
     }
     jpeg_create_compress(&s->cinfo);
     s->created = true;
+    ApplyMemoryLimit(reinterpret_cast<j_common_ptr>(&s->cinfo));
     s->cinfo.dest = &s->dest.pub;
     s->cinfo.image_width = width;
     s->cinfo.image_height = height;

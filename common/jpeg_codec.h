@@ -16,6 +16,14 @@ struct JpegHeader {
     bool progressive = false;  // more than one scan
 };
 
+// The most memory libjpeg may take for the whole-image buffers of one image
+// (a progressive photograph's coefficients, above all). An image that needs
+// more fails with OutOfMemoryError instead of exhausting the machine.
+// Defaults to half the physical memory; 0 lifts the limit. Read when a
+// decode or encode starts.
+void SetJpegMemoryLimit(std::size_t bytes);
+std::size_t JpegMemoryLimit();
+
 // Reads the frame header of a JPEG held in memory. Empty data is no failure:
 // it has no header, and gives a width and height of 0. A header libjpeg
 // rejects throws JpegError.
@@ -29,6 +37,8 @@ JpegHeader ReadJpegHeader(const std::uint8_t* data, std::size_t size);
 //
 // The constructor reads the header and starts decompression; every failure
 // throws (JpegError, OutOfMemoryError) and leaves no libjpeg object behind.
+// A photograph of more than 500 scans fails with JpegError: each scan is a
+// pass over the whole image, and a damaged file can hold thousands.
 class JpegBandDecoder {
 public:
     JpegBandDecoder(const std::uint8_t* data, std::size_t size);

@@ -1,6 +1,7 @@
 #include "output/kml_document.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,22 +11,82 @@ namespace ortholay {
 
 namespace {
 
+constexpr const char* kReplacementCharacter = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 sequence at text[i] that encodes a
+// character XML allows (tab, line feed, carriage return, U+0020 to U+D7FF,
+// U+E000 to U+FFFD, U+10000 to U+10FFFF), or 0.
+std::size_t XmlCharLength(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length;
+    std::uint32_t code;
+    if (lead < 0x80) {
+        return lead >= 0x20 || lead == '\t' || lead == '\n' || lead == '\r' ? 1 : 0;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    const bool shortest = (length == 2 && code >= 0x80) || (length == 3 && code >= 0x800) ||
+                          (length == 4 && code >= 0x10000);
+    const bool allowed = (code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
+                         (code >= 0x10000 && code <= 0x10FFFF);
+    return shortest && allowed ? length : 0;
+}
+
 // An inserted text as it stands in the document: in UTF-8, with the five
 // characters that XML reserves written as entities, so that any title, name
-// or href gives a well-formed document.
+// or href gives a well-formed document. File names may hold any byte: a
+// byte that is not part of valid UTF-8, or a control character XML cannot
+// carry at all, becomes U+FFFD; tab, line feed and carriage return are
+// written as character references, so that they survive a reader unchanged
+// and no line of the document is broken by a name.
 std::string Inserted(const std::string& text) {
     const std::string utf8 = SystemTextToUtf8(text);
     std::string out;
     out.reserve(utf8.size());
-    for (const char c : utf8) {
-        switch (c) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t length = XmlCharLength(utf8, i);
+        if (length == 0) {
+            out += kReplacementCharacter;
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            out.append(utf8, i, length);
+            i += length;
+            continue;
+        }
+        switch (utf8[i]) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
             case '\'': out += "&apos;"; break;
-            default: out += c;
+            case '\t': out += "&#9;"; break;
+            case '\n': out += "&#10;"; break;
+            case '\r': out += "&#13;"; break;
+            default: out += utf8[i];
         }
+        ++i;
     }
     return out;
 }
