@@ -23,6 +23,9 @@ DivisionByZeroError::DivisionByZeroError() : Error("Division by zero") {}
 
 OutOfMemoryError::OutOfMemoryError() : Error("Out of memory") {}
 
+StreamExpansionError::StreamExpansionError()
+    : OutOfMemoryError("Out of memory while expanding memory stream") {}
+
 OutOfResourcesError::OutOfResourcesError() : Error("Out of system resources") {}
 
 SilentAbort::SilentAbort() : Error("Operation aborted") {}

@@ -68,6 +68,16 @@ public:
 class OutOfMemoryError : public Error {
 public:
     OutOfMemoryError();
+
+protected:
+    explicit OutOfMemoryError(const std::string& message) : Error(message) {}
+};
+
+// "Out of memory while expanding memory stream": the encoded bytes of a tile
+// outgrew the memory they are collected in.
+class StreamExpansionError : public OutOfMemoryError {
+public:
+    StreamExpansionError();
 };
 
 // "Out of system resources"

@@ -388,6 +388,7 @@ struct GrowingDestination {
     jpeg_destination_mgr pub;
     unsigned char* buffer;
     std::size_t capacity;
+    bool expansionFailed;
 };
 
 extern "C" void GrowInit(j_compress_ptr cinfo) {
@@ -399,8 +400,11 @@ extern "C" void GrowInit(j_compress_ptr cinfo) {
 extern "C" boolean GrowEmpty(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<GrowingDestination*>(cinfo->dest);
     const std::size_t newCapacity = dest->capacity * 2;
-    auto* grown = static_cast<unsigned char*>(std::realloc(dest->buffer, newCapacity));
+    auto* grown = newCapacity > dest->capacity
+                      ? static_cast<unsigned char*>(std::realloc(dest->buffer, newCapacity))
+                      : nullptr;
     if (grown == nullptr) {
+        dest->expansionFailed = true;
         ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
     }
     dest->buffer = grown;
@@ -478,15 +482,18 @@ std::vector<std::uint8_t> EncodeTileJpeg(const std::uint8_t* rgb, std::size_t st
     }
     if (code != 0) {
         std::free(state->dest.buffer);
+        if (state->dest.expansionFailed) {
+            throw StreamExpansionError();
+        }
         ThrowForCode(code);
     }
     const std::size_t used = state->dest.capacity - state->dest.pub.free_in_buffer;
     std::vector<std::uint8_t> out;
     try {
         out.assign(state->dest.buffer, state->dest.buffer + used);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         std::free(state->dest.buffer);
-        throw;
+        throw StreamExpansionError();
     }
     std::free(state->dest.buffer);
     return out;

@@ -39,6 +39,7 @@ TEST(ErrorKinds, CarryTheirExactTexts) {
     EXPECT_STREQ(JpegError(41).what(), "JPEG error #41");
     EXPECT_STREQ(DivisionByZeroError().what(), "Division by zero");
     EXPECT_STREQ(OutOfMemoryError().what(), "Out of memory");
+    EXPECT_STREQ(StreamExpansionError().what(), "Out of memory while expanding memory stream");
 }
 
 }  // namespace
