@@ -153,6 +153,12 @@ std::optional<long double> ParseWorldFileNumber(const std::string& item) {
     if (scale > 0) {
         value *= std::pow(10.0L, static_cast<long double>(scale));
     } else if (scale < 0) {
+        // 10^4932 and beyond overflow; the smallest values are reached in
+        // steps so that they underflow gently instead of becoming 0.
+        while (scale < -4000) {
+            value /= std::pow(10.0L, 4000.0L);
+            scale += 4000;
+        }
         value /= std::pow(10.0L, static_cast<long double>(-scale));
     }
     if (!std::isfinite(value)) {

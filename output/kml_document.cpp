@@ -135,7 +135,9 @@ std::string FormatKmlNumber(long double value) {
             --i;
         }
         if (i < 0) {
-            kept = "1";
+            // All nines carried out of the first digit: "1" and one more
+            // decimal place (the zeros left are dropped below).
+            kept[0] = '1';
             ++X;
         } else {
             ++kept[static_cast<std::size_t>(i)];
@@ -151,17 +153,17 @@ std::string FormatKmlNumber(long double value) {
             if (kept.size() <= whole) {
                 text += kept + std::string(whole - kept.size(), '0');
             } else {
-                text += kept.substr(0, whole) + "." + kept.substr(whole);
+                text.append(kept, 0, whole).append(".").append(kept, whole);
             }
         } else {
-            text += "0." + std::string(static_cast<std::size_t>(-X), '0') + kept;
+            text.append("0.").append(static_cast<std::size_t>(-X), '0').append(kept);
         }
     } else {
         text += kept.substr(0, 1);
         if (kept.size() > 1) {
-            text += "." + kept.substr(1);
+            text.append(".").append(kept, 1);
         }
-        text += "E" + std::to_string(X - 1);
+        text.append("E").append(std::to_string(X - 1));
     }
     return text;
 }

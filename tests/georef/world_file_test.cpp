@@ -43,6 +43,14 @@ TEST(ParseWorldFileNumber, FollowsTheNumberRule) {
     }
 }
 
+TEST(ParseWorldFileNumber, KeepsTheSmallestValuesAboveZero) {
+    // Beyond 10^-4931 the power of ten itself would overflow; the value is
+    // still found (as a subnormal, to within its reduced precision).
+    const long double value = ParseWorldFileNumber("0.5e-4931").value_or(0);
+    EXPECT_GT(value, 4.99e-4932L);
+    EXPECT_LT(value, 5.01e-4932L);
+}
+
 TEST(LocaleIndependence, NumbersIgnoreALocaleWithADecimalComma) {
     // Locale-independent numbers: a comma locale, where available, changes
     // nothing for world files.
