@@ -27,12 +27,6 @@ int HexValue(char c) {
     return -1;
 }
 
-void CheckCancel(const RunObserver& observer) {
-    if (observer.cancel != nullptr && observer.cancel->load(std::memory_order_relaxed)) {
-        throw SilentAbort();
-    }
-}
-
 }  // namespace
 
 std::int32_t ParseCutSize(const std::string& text) {
@@ -137,7 +131,7 @@ void RunEntriesInTurn(const RunSettings& settings, int threads, const RunObserve
     for (std::size_t i = 0; i < n; ++i) {
         const RunEntry& entry = settings.entries[i];
         if (entry.ticked) {
-            CheckCancel(observer);
+            ThrowIfCancelled(observer.cancel);
             if (observer.entryStarted) {
                 observer.entryStarted(i, entry.name);
             }
@@ -183,7 +177,7 @@ void RunWholeImagePipeline(const RunSettings& settings, int threads, const RunOb
                     token->ticked = entry.ticked;
                     if (entry.ticked) {
                         try {
-                            CheckCancel(observer);
+                            ThrowIfCancelled(observer.cancel);
                             if (observer.entryStarted) {
                                 observer.entryStarted(token->index, entry.name);
                             }

@@ -21,12 +21,6 @@ namespace ortholay {
 
 namespace {
 
-void CheckCancel(const std::atomic<bool>* cancel) {
-    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
-        throw SilentAbort();
-    }
-}
-
 GeoBox Publishable(const GeoBox& box, bool convert) {
     return convert ? Tm2BoxToGeographic(box) : box;
 }
@@ -112,9 +106,9 @@ public:
         : request_(request),
           photo_(photo),
           grid_(grid),
-          hasTiles_(grid.rows > 0 && grid.columns > 0),
-          rows_(hasTiles_ ? grid.rows : 0),
-          columns_(hasTiles_ ? grid.columns : 0),
+          // A grid with no rows or no columns has no tiles at all.
+          rows_(grid.rows > 0 && grid.columns > 0 ? grid.rows : 0),
+          columns_(grid.rows > 0 && grid.columns > 0 ? grid.columns : 0),
           decoder_(photo.jpeg.data(), photo.jpeg.size()),
           stride_(static_cast<std::size_t>(decoder_.width()) * 3),
           staged_(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_)) {
@@ -170,7 +164,7 @@ private:
     // it ends the decode and is reported once the work in flight is done.
     bool readBand(Band& band) {
         try {
-            CheckCancel(request_.cancel);
+            ThrowIfCancelled(request_.cancel);
             const TileBounds bounds = TileBoundsAt(grid_, band.row, 0);
             const std::int32_t height = bounds.y1 - bounds.y0;
             band.pixels.resize(stride_ * static_cast<std::size_t>(height));
@@ -189,9 +183,7 @@ private:
     void cutTile(const Band& band, std::int32_t column) {
         TileSlot& slot = staged_[index(band.row, column)];
         try {
-            if (request_.cancel != nullptr && request_.cancel->load(std::memory_order_relaxed)) {
-                throw SilentAbort();
-            }
+            ThrowIfCancelled(request_.cancel);
             const TileBounds bounds = TileBoundsAt(grid_, band.row, column);
             const std::vector<std::uint8_t> bytes = EncodeTileImage(
                 band.pixels.data() + static_cast<std::size_t>(bounds.x0) * 3, stride_,
@@ -278,7 +270,6 @@ private:
     const PublishRequest& request_;
     const GeoreferencedPhoto& photo_;
     const TileGrid grid_;
-    const bool hasTiles_;
     const std::int32_t rows_;
     const std::int32_t columns_;
     JpegBandDecoder decoder_;

@@ -2,6 +2,7 @@
 // meet is one of these, carrying the exact text that is shown to the user.
 #pragma once
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 
@@ -91,6 +92,13 @@ class SilentAbort : public Error {
 public:
     SilentAbort();
 };
+
+// Throws SilentAbort once `cancel` (if any) has been set from another thread.
+inline void ThrowIfCancelled(const std::atomic<bool>* cancel) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+        throw SilentAbort();
+    }
+}
 
 // The message as the user is shown it: a period is appended when the text
 // is not empty and its last byte sorts above '.' (a multi-byte character

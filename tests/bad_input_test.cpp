@@ -33,6 +33,7 @@
 #include "app/conversion_run.h"
 #include "common/error.h"
 #include "common/jpeg_codec.h"
+#include "test_support.h"
 
 namespace ortholay {
 namespace {
@@ -68,32 +69,9 @@ Bytes ColourJpeg(int width, int height, bool progressive = false) {
 // default error handling (which ends the process) never runs.
 Bytes OtherJpeg(int width, int height, J_COLOR_SPACE space, int components, bool progressive) {
     const Bytes pixels = Pattern(width, height, components);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = space;
-    jpeg_set_defaults(&cinfo);
-    if (progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + stride * cinfo.next_scanline);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    testing::LibjpegEncoding encoding;
+    encoding.progressive = progressive;
+    return testing::EncodeWithLibjpeg(pixels.data(), width, height, components, space, encoding);
 }
 
 // Offset of the first marker 0xFF `code` at or after `from`, walking marker

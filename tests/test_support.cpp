@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+#include "common/jpeg_codec.h"
+
 namespace ortholay::testing {
 
 namespace fs = std::filesystem;
@@ -74,8 +76,9 @@ std::vector<std::uint8_t> TestPattern(int width, int height) {
     return p;
 }
 
-std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pixels, int width,
-                                            int height, JpegKind kind, int quality) {
+std::vector<std::uint8_t> EncodeWithLibjpeg(const std::uint8_t* pixels, int width, int height,
+                                            int components, int colorSpace,
+                                            const LibjpegEncoding& encoding) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -83,37 +86,52 @@ std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pix
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
-    const int components = kind == JpegKind::Grayscale ? 1 : 3;
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = static_cast<J_COLOR_SPACE>(colorSpace);
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (kind == JpegKind::Progressive) {
+    if (encoding.floatDct) {
+        cinfo.dct_method = JDCT_FLOAT;
+    }
+    jpeg_set_quality(&cinfo, encoding.quality, TRUE);
+    if (encoding.progressive) {
         jpeg_simple_progression(&cinfo);
     }
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<std::uint8_t> row;
+    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const std::size_t y = cinfo.next_scanline;
-        JSAMPROW r;
-        if (components == 1 && pixels.size() == static_cast<std::size_t>(width) * height * 3) {
-            row.resize(static_cast<std::size_t>(width));
-            for (int x = 0; x < width; ++x) {
-                row[static_cast<std::size_t>(x)] = pixels[(y * width + x) * 3 + 1];
-            }
-            r = row.data();
-        } else {
-            r = const_cast<JSAMPROW>(pixels.data() + y * width * components);
-        }
-        jpeg_write_scanlines(&cinfo, &r, 1);
+        JSAMPROW row = const_cast<JSAMPROW>(pixels + stride * cinfo.next_scanline);
+        jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
     std::vector<std::uint8_t> out(buffer, buffer + size);
     std::free(buffer);
     return out;
+}
+
+std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pixels, int width,
+                                            int height, JpegKind kind, int quality) {
+    LibjpegEncoding encoding;
+    encoding.quality = quality;
+    encoding.progressive = kind == JpegKind::Progressive;
+    if (kind != JpegKind::Grayscale) {
+        return EncodeWithLibjpeg(pixels.data(), width, height, 3, JCS_RGB, encoding);
+    }
+    // Grayscale from RGB pixels takes their green channel; one byte per
+    // pixel is taken as it is.
+    std::vector<std::uint8_t> gray;
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels.size() == count * 3) {
+        gray.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            gray[i] = pixels[i * 3 + 1];
+        }
+    } else {
+        gray = pixels;
+    }
+    return EncodeWithLibjpeg(gray.data(), width, height, 1, JCS_GRAYSCALE, encoding);
 }
 
 std::vector<std::uint8_t> DecodeFixtureJpeg(const std::vector<std::uint8_t>& jpeg, int* width,
@@ -142,6 +160,16 @@ std::vector<std::uint8_t> DecodeFixtureJpeg(const std::vector<std::uint8_t>& jpe
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return pixels;
+}
+
+GeoreferencedPhoto PhotoFromJpeg(const std::vector<std::uint8_t>& jpeg) {
+    GeoreferencedPhoto photo;
+    photo.jpeg = jpeg;
+    const JpegHeader header = ReadJpegHeader(jpeg.data(), jpeg.size());
+    photo.width = header.width;
+    photo.height = header.height;
+    photo.progressive = header.progressive;
+    return photo;
 }
 
 void WritePhoto(const std::string& folder, const std::string& name, int width, int height,

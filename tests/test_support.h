@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "georef/photo.h"
+
 namespace ortholay::testing {
 
 // A fresh folder under the system's temporary folder, removed with the object.
@@ -35,6 +37,19 @@ std::vector<std::uint8_t> TestPattern(int width, int height);
 
 enum class JpegKind { Baseline, Progressive, Grayscale };
 
+// How the tests' own libjpeg encoder is driven (after jpeg_set_defaults).
+struct LibjpegEncoding {
+    int quality = 75;       // jpeg_set_quality, baseline tables forced
+    bool floatDct = false;  // JDCT_FLOAT instead of the default
+    bool progressive = false;
+};
+
+// Encodes `components` bytes per pixel in colour space `colorSpace` (a
+// J_COLOR_SPACE) with libjpeg directly, independently of Ortholay's codec.
+std::vector<std::uint8_t> EncodeWithLibjpeg(const std::uint8_t* pixels, int width, int height,
+                                            int components, int colorSpace,
+                                            const LibjpegEncoding& encoding);
+
 // Encodes pixels (RGB, or one gray byte per pixel for Grayscale) as a JPEG
 // with libjpeg directly, independently of Ortholay's own codec.
 std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pixels, int width,
@@ -44,6 +59,10 @@ std::vector<std::uint8_t> EncodeFixtureJpeg(const std::vector<std::uint8_t>& pix
 std::vector<std::uint8_t> DecodeFixtureJpeg(const std::vector<std::uint8_t>& jpeg, int* width,
                                             int* height, int* components = nullptr,
                                             bool* progressive = nullptr);
+
+// A photograph as the run holds it after reading it: the bytes and the
+// header's size and progressive flag (no world file).
+GeoreferencedPhoto PhotoFromJpeg(const std::vector<std::uint8_t>& jpeg);
 
 // Writes name.jpg (a test pattern) and name.jgw into `folder`.
 void WritePhoto(const std::string& folder, const std::string& name, int width, int height,

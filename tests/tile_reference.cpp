@@ -5,6 +5,8 @@
 
 #include <jpeglib.h>
 
+#include "test_support.h"
+
 namespace ortholay::testing {
 
 ReferenceRaster DecodeAsPhotograph(const std::vector<std::uint8_t>& jpeg) {
@@ -56,33 +58,11 @@ std::vector<std::uint8_t> CropRgb(const ReferenceRaster& raster, int x0, int y0,
 
 std::vector<std::uint8_t> EncodeAsTile(const std::vector<std::uint8_t>& rgb, int width, int height,
                                        bool progressive) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    cinfo.dct_method = JDCT_FLOAT;
-    jpeg_set_quality(&cinfo, 75, TRUE);
-    if (progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<std::size_t>(cinfo.next_scanline) * width * 3);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<std::uint8_t> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    LibjpegEncoding encoding;
+    encoding.quality = 75;
+    encoding.floatDct = true;
+    encoding.progressive = progressive;
+    return EncodeWithLibjpeg(rgb.data(), width, height, 3, JCS_RGB, encoding);
 }
 
 std::vector<std::uint8_t> ReferenceTile(const ReferenceRaster& photo, int x0, int y0, int x1, int y1) {

@@ -12,16 +12,6 @@ namespace {
 
 using testing::JpegKind;
 
-GeoreferencedPhoto PhotoFrom(const std::vector<std::uint8_t>& jpeg) {
-    GeoreferencedPhoto photo;
-    photo.jpeg = jpeg;
-    const JpegHeader header = ReadJpegHeader(jpeg.data(), jpeg.size());
-    photo.width = header.width;
-    photo.height = header.height;
-    photo.progressive = header.progressive;
-    return photo;
-}
-
 TEST(DecodePhotoRaster, DecodesEveryKindAtFullSize) {
     struct Row {
         const char* name;
@@ -36,7 +26,7 @@ TEST(DecodePhotoRaster, DecodesEveryKindAtFullSize) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(123, 77), 123, 77, row.kind);
-        const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+        const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
         EXPECT_EQ(raster.width, 123);
         EXPECT_EQ(raster.height, 77);
         EXPECT_EQ(raster.progressive, row.progressive);
@@ -55,7 +45,7 @@ TEST(DecodePhotoRaster, GivesAGrayscalePhotographAtMost236DitheredGrayLevels) {
         }
     }
     const auto jpeg = testing::EncodeFixtureJpeg(ramp, 256, 64, JpegKind::Grayscale, 100);
-    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
     std::set<std::uint8_t> levels;
     for (std::size_t i = 0; i < raster.pixels.size(); i += 3) {
         ASSERT_EQ(raster.pixels[i], raster.pixels[i + 1]);
@@ -68,7 +58,7 @@ TEST(DecodePhotoRaster, GivesAGrayscalePhotographAtMost236DitheredGrayLevels) {
 
 TEST(DecodePhotoRaster, MatchesLibjpegsFloatDecodeOfAColourPhotograph) {
     const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(64, 48), 64, 48, JpegKind::Baseline);
-    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
     int w = 0, h = 0;
     const auto reference = testing::DecodeFixtureJpeg(jpeg, &w, &h);
     // Float IDCT and block smoothing differ from the defaults by at most a
@@ -86,7 +76,7 @@ TEST(DecodePhotoRaster, ReportsLibjpegFailuresAsJpegErrors) {
     // Empty data has no header: no failure while read, JPEG error #41 when decoded.
     EXPECT_EQ(ReadJpegHeader(nullptr, 0).width, 0);
     try {
-        DecodePhotoRaster(PhotoFrom({}));
+        DecodePhotoRaster(testing::PhotoFromJpeg({}));
         ADD_FAILURE();
     } catch (const JpegError& e) {
         EXPECT_STREQ(e.what(), "JPEG error #41");
@@ -97,7 +87,7 @@ TEST(DecodePhotoRaster, ReportsLibjpegFailuresAsJpegErrors) {
     // Truncated scan data is only a warning: the decode completes.
     const auto large = testing::EncodeFixtureJpeg(testing::TestPattern(512, 512), 512, 512, JpegKind::Baseline);
     std::vector<std::uint8_t> truncated(large.begin(), large.begin() + static_cast<long>(large.size() * 3 / 4));
-    EXPECT_NO_THROW(DecodePhotoRaster(PhotoFrom(truncated)));
+    EXPECT_NO_THROW(DecodePhotoRaster(testing::PhotoFromJpeg(truncated)));
     (void)good;
 }
 

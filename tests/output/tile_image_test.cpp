@@ -37,16 +37,6 @@ TEST(TileFileName, AppendsRowAndColumnToTheBasePath) {
     }
 }
 
-GeoreferencedPhoto PhotoFrom(const std::vector<std::uint8_t>& jpeg) {
-    GeoreferencedPhoto photo;
-    photo.jpeg = jpeg;
-    const JpegHeader header = ReadJpegHeader(jpeg.data(), jpeg.size());
-    photo.width = header.width;
-    photo.height = header.height;
-    photo.progressive = header.progressive;
-    return photo;
-}
-
 struct KindRow {
     const char* name;
     JpegKind kind;
@@ -79,7 +69,7 @@ TEST(WriteTileImage, IsTheRectangleEncodedWithTheTileSettings) {
         SCOPED_TRACE(kind.name);
         const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(kWidth, kHeight), kWidth, kHeight, kind.kind);
         const testing::ReferenceRaster reference = testing::DecodeAsPhotograph(jpeg);
-        const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+        const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
         ASSERT_EQ(raster.progressive, kind.progressive);
         // The photograph decodes to what the decoding settings give.
         ASSERT_EQ(raster.pixels, reference.rgb);
@@ -103,7 +93,7 @@ TEST(WriteTileImage, WritesAThreeComponentJfifFileWhoseFormFollowsThePhotograph)
     for (const KindRow& kind : kKinds) {
         SCOPED_TRACE(kind.name);
         const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(40, 30), 40, 30, kind.kind);
-        const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+        const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
         ScratchDir dir;
         WriteTileImage(raster, TileBounds{3, 2, 40, 30}, dir.file("t"), 1, 1);
         const auto bytes = testing::ReadBytes(dir.file("t_1_1.jpg"));
@@ -185,7 +175,7 @@ TEST(WriteTileImage, RefusesTilesOverTheLibrarysSizeLimit) {
 
 TEST(WriteTileImage, ReplacesAnEarlierTileFileWhole) {
     const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(64, 64), 64, 64, JpegKind::Baseline);
-    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
     ScratchDir dir;
     // Longer than the new tile, so a file that was only overwritten in place
     // would keep a tail.
@@ -198,7 +188,7 @@ TEST(WriteTileImage, ReplacesAnEarlierTileFileWhole) {
 
 TEST(WriteTileImage, NamesTheTileFileItCannotCreateAndLeavesNothingBehind) {
     const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(64, 64), 64, 64, JpegKind::Baseline);
-    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
     struct Row {
         const char* name;
         std::string basePath;  // relative to the scratch folder
@@ -232,7 +222,7 @@ TEST(WriteTileImage, NamesTheTileFileItCannotCreateAndLeavesNothingBehind) {
 
 TEST(WriteTileImage, ReportsAShortWriteAndLeavesNoHalfFile) {
     const auto jpeg = testing::EncodeFixtureJpeg(testing::TestPattern(256, 256), 256, 256, JpegKind::Baseline);
-    const PhotoRaster raster = DecodePhotoRaster(PhotoFrom(jpeg));
+    const PhotoRaster raster = DecodePhotoRaster(testing::PhotoFromJpeg(jpeg));
     ScratchDir dir;
     testing::WriteBytes(dir.file("a_0_0.jpg"), {1, 2, 3});  // an earlier run's tile
     {
