@@ -69,6 +69,17 @@ QPixmap Pictures(const char* name) {
     return QPixmap(QStringLiteral(":/ortholay/%1.xpm").arg(QLatin1String(name)));
 }
 
+// One of the four shaped buttons, under its designer name.
+ShapeButton* MakeShapeButton(QWidget* parent, const char* name, QRect geometry,
+                             const QString& caption, const char* pictures) {
+    auto* button = new ShapeButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setText(caption);
+    button->setPictures(Pictures(pictures));
+    return button;
+}
+
 QString FromSystemText(const std::string& text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -173,17 +184,11 @@ void TForm1::CreateControls() {
     LabeledEdit4->setText(QStringLiteral("800"));
     LabeledEdit4->SetLabelFont(ortholay::PMingFont(13));
 
-    LMDShapeButton1 = new ShapeButton(GroupBox4);
-    LMDShapeButton1->setObjectName(QStringLiteral("LMDShapeButton1"));
-    LMDShapeButton1->setGeometry(288, 176, 81, 33);
-    LMDShapeButton1->setText(QStringLiteral("全選"));
-    LMDShapeButton1->setPictures(Pictures("tick"));
+    LMDShapeButton1 = MakeShapeButton(GroupBox4, "LMDShapeButton1", QRect(288, 176, 81, 33),
+                                      QStringLiteral("全選"), "tick");
 
-    LMDShapeButton2 = new ShapeButton(GroupBox4);
-    LMDShapeButton2->setObjectName(QStringLiteral("LMDShapeButton2"));
-    LMDShapeButton2->setGeometry(416, 176, 81, 33);
-    LMDShapeButton2->setText(QStringLiteral("全不選"));
-    LMDShapeButton2->setPictures(Pictures("cross"));
+    LMDShapeButton2 = MakeShapeButton(GroupBox4, "LMDShapeButton2", QRect(416, 176, 81, 33),
+                                      QStringLiteral("全不選"), "cross");
 
     ShellTreeView1 = new ortholay::ShellTreeView(GroupBox1);
     ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
@@ -210,17 +215,11 @@ void TForm1::CreateControls() {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    LMDShapeButton3 = new ShapeButton(GroupBox3);
-    LMDShapeButton3->setObjectName(QStringLiteral("LMDShapeButton3"));
-    LMDShapeButton3->setGeometry(120, 552, 153, 33);
-    LMDShapeButton3->setText(QStringLiteral("執行 按我就對了"));
-    LMDShapeButton3->setPictures(Pictures("run"));
+    LMDShapeButton3 = MakeShapeButton(GroupBox3, "LMDShapeButton3", QRect(120, 552, 153, 33),
+                                      QStringLiteral("執行 按我就對了"), "run");
 
-    LMDShapeButton4 = new ShapeButton(GroupBox3);
-    LMDShapeButton4->setObjectName(QStringLiteral("LMDShapeButton4"));
-    LMDShapeButton4->setGeometry(120, 600, 153, 33);
-    LMDShapeButton4->setText(QStringLiteral("按我將結果存檔"));
-    LMDShapeButton4->setPictures(Pictures("run"));
+    LMDShapeButton4 = MakeShapeButton(GroupBox3, "LMDShapeButton4", QRect(120, 600, 153, 33),
+                                      QStringLiteral("按我將結果存檔"), "run");
 
     SaveDialog1 = std::make_unique<ortholay::SaveDialog>(this);
 
